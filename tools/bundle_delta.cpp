@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "delta/delta.h"
 #include "delta/delta_reader.h"
 
@@ -69,6 +71,14 @@ class File {
     FILE* f_ = nullptr;
 };
 
+// A failed NEW is removed, but never a device or pipe that was named as NEW (/dev/full is one).
+void RemoveIfRegularFile(const char* path) {
+    struct stat st;
+    if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) {
+        remove(path);
+    }
+}
+
 int Apply(const char* oldPath, const char* deltaPath, const char* newPath) {
     File source, delta, output;
     if (!source.Open(oldPath, "rb", "OLD") || !delta.Open(deltaPath, "rb", "DELTA") ||
@@ -95,7 +105,7 @@ int Apply(const char* oldPath, const char* deltaPath, const char* newPath) {
     if (ok) {
         return kExitOk;
     }
-    remove(newPath);
+    RemoveIfRegularFile(newPath);
     fprintf(stderr, "bundle-delta: apply failed: %s (%s)\n", reason,
             savedErrno ? strerror(savedErrno) : "no system error");
     return kExitFailed;
