@@ -108,8 +108,9 @@ private:
 
     size_t PickRun(unsigned percent, size_t run, uint64_t min_size,
                    uint64_t max_size) {
+        // Candidates leave one untouched asset on each side of the run.
         for (size_t i = std::max<size_t>(1, count_ * percent / 100);
-             i + run + 1 < count_; ++i) {
+             i < count_ && run + 1 < count_ - i; ++i) {
             bool free = true;
             for (size_t j = i - 1; j <= i + run && free; ++j) {
                 free = !taken_[j];
@@ -204,8 +205,9 @@ private:
         if (index >= count_) return;
         const Asset& a = old_.assets[index];
         std::vector<Segment> body;
+        if (at > a.size || length > a.size - at) return;
         if (at > 0) body.push_back(OldRange(a.offset, at));
-        if (at + length < a.size) {
+        if (length < a.size - at) {
             body.push_back(OldRange(a.offset + at + length, a.size - at - length));
         }
         body_[index] = body;
