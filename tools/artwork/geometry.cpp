@@ -20,13 +20,18 @@ double SmoothStep(double edge0, double edge1, double x) {
 }
 
 void SinCos(double radians, double* sine, double* cosine) {
-  // Reduce to [-pi/4, pi/4] around the nearest quarter turn; the Taylor
-  // series below is accurate far beyond 8-bit colour there.
+  // Reduce to [-pi/4, pi/4] around the nearest quarter turn, where seven
+  // terms of each series are accurate to the last few bits of a double.
   double quarter = std::floor(radians / (kPi / 2.0) + 0.5);
   double r = radians - quarter * (kPi / 2.0);
   double r2 = r * r;
-  double s = r * (1.0 - r2 / 6.0 * (1.0 - r2 / 20.0 * (1.0 - r2 / 42.0 * (1.0 - r2 / 72.0 * (1.0 - r2 / 110.0)))));
-  double c = 1.0 - r2 / 2.0 * (1.0 - r2 / 12.0 * (1.0 - r2 / 30.0 * (1.0 - r2 / 56.0 * (1.0 - r2 / 90.0))));
+  // Horner form of the Taylor series; each factor divides by the next two
+  // factorial terms, (2k)(2k+1) for the sine and (2k-1)(2k) for the cosine.
+  double s = 1.0;
+  for (int k = 7; k >= 1; --k) s = 1.0 - r2 / ((2.0 * k) * (2.0 * k + 1.0)) * s;
+  s *= r;
+  double c = 1.0;
+  for (int k = 7; k >= 1; --k) c = 1.0 - r2 / ((2.0 * k - 1.0) * (2.0 * k)) * c;
   double turn = quarter - 4.0 * std::floor(quarter / 4.0);  // 0..3, also for negative angles
   if (turn == 0.0) {
     *sine = s;
