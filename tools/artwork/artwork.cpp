@@ -46,7 +46,7 @@ constexpr double kSocketY1 = kSplashHeight - 12.0;
 // border is always the key.
 Shape SplashSilhouette() {
   Shape emblem = CircleShape(kEmblemCentre, kEmblemRadius);
-  Shape plaque = RoundedRectShape(100.0, 28.0, 499.0, 160.0, 16.0);
+  Shape plaque = RoundedRectShape(100.0, 22.0, 499.0, 164.0, 16.0);
   Shape tab = RoundedRectShape(426.0, 112.0, 499.0, 186.0, 14.0);
   return SmoothUnion(SmoothUnion(emblem, plaque, 16.0), tab, 12.0);
 }
@@ -181,6 +181,17 @@ void DrawEmblem(Canvas& c, Point o, double R, const EmblemDetail& detail) {
                                                     {{0.0, FromBytes(58, 112, 186), 1.0},
                                                      {0.55, FromBytes(24, 46, 104), 1.0},
                                                      {1.0, FromBytes(10, 18, 46), 1.0}}));
+  if (detail.ornaments) {
+    // Faint rays fanning out from the crystal.
+    Shape face = CircleShape(o, faceRadius);
+    for (int i = 0; i < 16; ++i) {
+      double angle = i * kPi / 8.0;
+      Point a = o + Rotate({faceRadius * 1.2, 0.0}, angle - kPi / 40.0);
+      Point b = o + Rotate({faceRadius * 1.2, 0.0}, angle + kPi / 40.0);
+      c.Fill(Intersection(PolygonShape({o, a, b}), face),
+             RadialGradient(o, faceRadius, {{0.2, White(), 0.10}, {1.0, White(), 0.0}}));
+    }
+  }
   c.Fill(Outline(CircleShape(o, faceRadius - R * 0.045), R * 0.018), SolidPaint(FromBytes(200, 150, 70)), 0.8);
   const double crystal = R * detail.crystal;
   DrawCrystal(c, o, crystal, detail.outline * 0.9);
@@ -191,28 +202,28 @@ void DrawEmblem(Canvas& c, Point o, double R, const EmblemDetail& detail) {
 
 bool DrawTitle(Canvas& c) {
   // The name: big gold capitals with an ink edge and a soft drop shadow.
-  TextStyle name{46.0, 8.8, 1.5, 0.0};
+  TextStyle name{42.0, 8.4, 1.5, 0.0};
   double width = 0.0;
   if (!MeasureText("ORVEK", name, &width)) return false;
   double left = kColumnCentre - width / 2.0;
-  const double nameBase = 88.0;
+  const double nameBase = 84.0;
   Shape letters;
   if (!TextShape("ORVEK", left, nameBase, name, &letters)) return false;
   c.SoftFill(Translate(letters, 3.0, 5.0), SolidPaint(Black()), 9.0, 0.75);
   c.Fill(Grow(letters, 2.4), SolidPaint(Ink()));
-  c.Fill(letters, LinearGradient({0.0, nameBase - 50.0}, {0.0, nameBase + 4.0}, GoldStops()));
-  c.Fill(Intersection(Grow(letters, -2.6), RectShape(0.0, 0.0, kSplashWidth, nameBase - 40.0)), SolidPaint(White()),
+  c.Fill(letters, LinearGradient({0.0, nameBase - 46.0}, {0.0, nameBase + 4.0}, GoldStops()));
+  c.Fill(Intersection(Grow(letters, -2.6), RectShape(0.0, 0.0, kSplashWidth, nameBase - 36.0)), SolidPaint(White()),
          0.35);
 
   // "Demo", between two fine gold rules.
-  TextStyle demo{17.0, 3.0, 1.6, 0.0};
+  TextStyle demo{16.0, 3.0, 1.6, 0.0};
   if (!MeasureText("Demo", demo, &width)) return false;
   left = kColumnCentre - width / 2.0;
-  const double demoBase = 113.0;
+  const double demoBase = 114.0;
   Shape word;
   if (!TextShape("Demo", left, demoBase, demo, &word)) return false;
   c.SoftFill(Translate(word, 1.5, 2.0), SolidPaint(Black()), 4.0, 0.6);
-  c.Fill(word, LinearGradient({0.0, demoBase - 17.0}, {0.0, demoBase},
+  c.Fill(word, LinearGradient({0.0, demoBase - 16.0}, {0.0, demoBase},
                               {{0.0, White(), 1.0}, {1.0, Ice(), 1.0}}));
   const double ruleY = demoBase - 6.0;
   double gap = 12.0;
@@ -232,7 +243,7 @@ bool DrawTitle(Canvas& c) {
 
   // "PATCH" on a crimson swallow-tailed ribbon.
   const double top = 123.0;
-  const double bottom = 151.0;
+  const double bottom = 149.0;
   const double mid = (top + bottom) / 2.0;
   const double ribbonLeft = kColumnCentre - 88.0;
   const double ribbonRight = kColumnCentre + 88.0;
@@ -249,10 +260,10 @@ bool DrawTitle(Canvas& c) {
                                  {0.5, FromBytes(160, 30, 40), 1.0},
                                  {1.0, FromBytes(104, 16, 28), 1.0}}));
   c.Fill(Outline(Grow(ribbon, -3.2), 1.0), LinearGradient({0.0, top}, {0.0, bottom}, RimStops()), 0.9);
-  TextStyle title{16.0, 3.6, 6.0, 0.0};
+  TextStyle title{15.0, 3.4, 6.0, 0.0};
   if (!MeasureText("PATCH", title, &width)) return false;
   Shape patch;
-  if (!TextShape("PATCH", kColumnCentre - width / 2.0, mid + 8.0, title, &patch)) return false;
+  if (!TextShape("PATCH", kColumnCentre - width / 2.0, mid + 7.5, title, &patch)) return false;
   c.Fill(Translate(patch, 1.0, 1.5), SolidPaint(FromBytes(60, 6, 14)), 0.9);
   c.Fill(patch, LinearGradient({0.0, mid - 8.0}, {0.0, mid + 8.0}, {{0.0, White(), 1.0}, {1.0, Cream(), 1.0}}));
   return true;
