@@ -28,6 +28,11 @@ std::vector<ColourStop> RimStops() {
           {0.62, FromBytes(150, 94, 32), 1.0},   {1.00, FromBytes(96, 58, 20), 1.0}};
 }
 
+std::vector<ColourStop> BrightRimStops() {
+  return {{0.00, FromBytes(255, 240, 184), 1.0}, {0.45, FromBytes(242, 196, 98), 1.0},
+          {1.00, FromBytes(184, 122, 44), 1.0}};
+}
+
 // ----------------------------------------------------------- splash layout
 
 const Point kEmblemCentre{96.0, 95.0};
@@ -99,18 +104,20 @@ void DrawPlaque(Canvas& c) {
 // --------------------------------------------------------------- emblem
 
 struct EmblemDetail {
-  bool slot;       // a circular slot between rim and face
-  bool openSlot;   // the slot is a real opening (splash) rather than a groove (icon)
-  bool bridges;    // the slot is broken by four bridges
-  bool ornaments;  // rivets on the bridges and ticks around the rim
-  bool gleam;
-  double outline;  // ink around the rim, in pixels
-  double face;     // radius of the enamel face, as a part of the emblem's
-  double crystal;  // size of the crystal, 1 for the splash
+  bool slot = true;        // a circular slot between rim and face
+  bool openSlot = false;   // the slot is a real opening (splash) rather than a groove (icon)
+  bool bridges = true;     // the slot is broken by four bridges
+  bool ornaments = false;  // rivets, rim ticks and rays in the face
+  bool gleam = false;
+  bool flat = false;       // few, flat colours for a 16-colour palette
+  double outline = 1.0;    // ink around the rim, in pixels
+  double face = 0.69;      // radius of the enamel face, as a part of the emblem's
+  double crystal = 1.0;    // size of the crystal, 1 for the splash
+  std::vector<ColourStop> rim = RimStops();
 };
 
 // The four-facet crystal at the emblem's heart.
-void DrawCrystal(Canvas& c, Point o, double size, double outline) {
+void DrawCrystal(Canvas& c, Point o, double size, double outline, bool glow) {
   const double R = size;
   Point top{o.x, o.y - 0.50 * R};
   Point bottom{o.x, o.y + 0.52 * R};
@@ -118,7 +125,7 @@ void DrawCrystal(Canvas& c, Point o, double size, double outline) {
   Point right{o.x + 0.27 * R, o.y - 0.07 * R};
   Point waist{o.x, o.y - 0.07 * R};
   Shape whole = PolygonShape({top, right, bottom, left});
-  c.SoftFill(whole, SolidPaint(FromBytes(120, 200, 255)), 0.30 * R, 0.45);
+  if (glow) c.SoftFill(whole, SolidPaint(FromBytes(120, 200, 255)), 0.30 * R, 0.45);
   c.Fill(Grow(whole, outline), SolidPaint(Ink()));
   c.Fill(PolygonShape({top, waist, left}), SolidPaint(FromBytes(206, 244, 255)));
   c.Fill(PolygonShape({top, right, waist}), SolidPaint(FromBytes(118, 196, 244)));
@@ -140,11 +147,13 @@ void DrawEmblem(Canvas& c, Point o, double R, const EmblemDetail& detail) {
   Shape disc = CircleShape(o, R);
   c.Fill(disc, SolidPaint(Ink()));
   Shape rim = CircleShape(o, R - detail.outline);
-  c.Fill(rim, LinearGradient({o.x - R * 0.7, o.y - R * 0.7}, {o.x + R * 0.7, o.y + R * 0.7}, RimStops()));
+  c.Fill(rim, LinearGradient({o.x - R * 0.7, o.y - R * 0.7}, {o.x + R * 0.7, o.y + R * 0.7}, detail.rim));
   // Polished highlight on the upper-left of the rim.
-  c.Fill(Outline(CircleShape(o, R * 0.93), R * 0.035),
-         LinearGradient({o.x - R * 0.6, o.y - R * 0.6}, {o.x + R * 0.2, o.y + R * 0.2},
-                        {{0.0, White(), 0.7}, {1.0, White(), 0.0}}));
+  if (!detail.flat) {
+    c.Fill(Outline(CircleShape(o, R * 0.93), R * 0.035),
+           LinearGradient({o.x - R * 0.6, o.y - R * 0.6}, {o.x + R * 0.2, o.y + R * 0.2},
+                          {{0.0, White(), 0.7}, {1.0, White(), 0.0}}));
+  }
   if (detail.ornaments) {
     // Engraved ticks around the rim, like a bezel.
     for (int i = 0; i < 40; ++i) {
@@ -177,10 +186,11 @@ void DrawEmblem(Canvas& c, Point o, double R, const EmblemDetail& detail) {
   // Enamel face, bordered by a thin gold bead.
   double faceRadius = R * detail.face;
   c.Fill(CircleShape(o, faceRadius + detail.outline * 0.8), SolidPaint(Ink()));
-  c.Fill(CircleShape(o, faceRadius), RadialGradient({o.x - R * 0.18, o.y - R * 0.25}, R * 0.95,
-                                                    {{0.0, FromBytes(58, 112, 186), 1.0},
-                                                     {0.55, FromBytes(24, 46, 104), 1.0},
-                                                     {1.0, FromBytes(10, 18, 46), 1.0}}));
+  Paint enamel = RadialGradient({o.x - R * 0.18, o.y - R * 0.25}, R * 0.95,
+                                {{0.0, FromBytes(58, 112, 186), 1.0},
+                                 {0.55, FromBytes(24, 46, 104), 1.0},
+                                 {1.0, FromBytes(10, 18, 46), 1.0}});
+  c.Fill(CircleShape(o, faceRadius), detail.flat ? SolidPaint(FromBytes(28, 54, 118)) : enamel);
   if (detail.ornaments) {
     // Faint rays fanning out from the crystal.
     Shape face = CircleShape(o, faceRadius);
@@ -194,7 +204,7 @@ void DrawEmblem(Canvas& c, Point o, double R, const EmblemDetail& detail) {
   }
   c.Fill(Outline(CircleShape(o, faceRadius - R * 0.045), R * 0.018), SolidPaint(FromBytes(200, 150, 70)), 0.8);
   const double crystal = R * detail.crystal;
-  DrawCrystal(c, o, crystal, detail.outline * 0.9);
+  DrawCrystal(c, o, crystal, detail.outline * 0.9, !detail.flat);
   if (detail.gleam) DrawGleam(c, {o.x - crystal * 0.16, o.y - crystal * 0.30}, crystal * 0.16);
 }
 
@@ -314,7 +324,12 @@ bool ComposeSplash(Canvas* canvas) {
   canvas->SoftFill(Intersection(Translate(CircleShape(kEmblemCentre, kEmblemRadius - 2.0), 5.0, 4.0),
                                 Grow(SplashSilhouette(), -2.0)),
                    SolidPaint(Black()), 14.0, 0.55);
-  DrawEmblem(*canvas, kEmblemCentre, kEmblemRadius - 2.0, {true, true, true, true, true, 2.2, 0.69, 1.0});
+  EmblemDetail emblem;
+  emblem.openSlot = true;
+  emblem.ornaments = true;
+  emblem.gleam = true;
+  emblem.outline = 2.2;
+  DrawEmblem(*canvas, kEmblemCentre, kEmblemRadius - 2.0, emblem);
   if (!DrawTitle(*canvas)) return false;
   DrawSocket(*canvas);
   return true;
@@ -329,14 +344,27 @@ bool ComposeIndicator(Canvas* canvas) {
   return splash.Crop(kIndicatorLeft, kIndicatorTop, kIndicatorWidth, kIndicatorHeight, canvas);
 }
 
-bool ComposeIcon(int side, Canvas* canvas) {
+bool ComposeIcon(int side, int bitsPerPixel, Canvas* canvas) {
   if (!canvas->Init(side, side, {0.0, 0.0, 0.0, 0.0})) return false;
-  double R = side / 2.0 - 0.25;
-  Point o{side / 2.0, side / 2.0};
-  // Small sizes keep only what still reads there, with a larger crystal.
+  const double R = side / 2.0 - 0.25;
+  const Point o{side / 2.0, side / 2.0};
   const bool large = side >= 32;
-  EmblemDetail detail{large, false, large, false, side >= 48, large ? 1.2 : 0.9, large ? 0.69 : 0.74,
-                      large ? 1.12 : 1.3};
+  EmblemDetail detail;
+  // Small sizes keep only what still reads there: a larger crystal and a
+  // brighter rim, as a few pixels of dark bronze would look like dirt.
+  detail.slot = large;
+  detail.bridges = large;
+  detail.gleam = side >= 48 && bitsPerPixel > 4;
+  detail.outline = large ? 1.2 : 0.8;
+  detail.face = large ? 0.69 : 0.68;
+  detail.crystal = large ? 1.12 : 1.3;
+  detail.rim = large ? RimStops() : BrightRimStops();
+  // Sixteen colours cannot hold gradients: a two-tone bevel reads better.
+  if (bitsPerPixel <= 4) {
+    detail.flat = true;
+    detail.rim = {{0.0, FromBytes(255, 226, 140), 1.0}, {0.5, FromBytes(255, 226, 140), 1.0},
+                  {0.5, FromBytes(214, 152, 60), 1.0}, {1.0, FromBytes(214, 152, 60), 1.0}};
+  }
   DrawEmblem(*canvas, o, R, detail);
   return true;
 }
@@ -353,10 +381,11 @@ bool BuildArtwork(std::vector<ArtworkFile>* files) {
   if (!EncodeBmp24(picture, &indicator.bytes)) return false;
   std::vector<IconImage> icons;
   for (int side : kIconSides) {
-    if (!ComposeIcon(side, &canvas)) return false;
-    RgbaImage image;
-    if (!canvas.ToRgba(&image)) return false;
-    for (int depth : kIconDepths) icons.push_back({depth, image});
+    for (int depth : kIconDepths) {
+      RgbaImage image;
+      if (!ComposeIcon(side, depth, &canvas) || !canvas.ToRgba(&image)) return false;
+      icons.push_back({depth, image});
+    }
   }
   ArtworkFile icon{"orvek.ico", {}};
   if (!EncodeIco(icons, &icon.bytes)) return false;

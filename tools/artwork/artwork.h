@@ -26,8 +26,9 @@ constexpr int kIndicatorTop = kSplashHeight - kIndicatorHeight;
 
 bool ComposeSplash(Canvas* canvas);
 bool ComposeIndicator(Canvas* canvas);
-// The icon at one size, on a transparent ground.
-bool ComposeIcon(int side, Canvas* canvas);
+// The icon at one size, on a transparent ground, drawn for the colour depth
+// it will be stored at.
+bool ComposeIcon(int side, int bitsPerPixel, Canvas* canvas);
 
 struct ArtworkFile {
   std::string name;

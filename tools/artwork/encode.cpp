@@ -95,16 +95,20 @@ ColourBox Measure(const std::vector<Rgb8>& colours, std::size_t begin, std::size
   return box;
 }
 
+// How much splitting a box would help: wide boxes with many pixels first, so
+// that large gradients get more shades than a few stray edge pixels.
+std::uint64_t Weight(const ColourBox& box) { return static_cast<std::uint64_t>(box.spread) * (box.end - box.begin); }
+
 // The AND mask: one bit a pixel, set where the pixel is transparent.
 void PutMask(Bytes* out, const RgbaImage& image, bool (*transparent)(const RgbaImage&, std::size_t)) {
   const std::uint32_t row = PaddedRow(image.width, 1);
   for (int y = image.height - 1; y >= 0; --y) {
-    Bytes line(row, 0);
+    const std::size_t line = out->size();
+    out->resize(line + row, 0);
     for (int x = 0; x < image.width; ++x) {
       std::size_t pixel = static_cast<std::size_t>(y) * image.width + x;
-      if (transparent(image, pixel)) line[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      if (transparent(image, pixel)) (*out)[line + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     }
-    out->insert(out->end(), line.begin(), line.end());
   }
 }
 
@@ -146,15 +150,15 @@ bool EncodeIconImage(const IconImage& icon, Bytes* out) {
   }
   const int perByte = 8 / bits;
   for (int y = image.height - 1; y >= 0; --y) {
-    Bytes line(colourRow, 0);
+    const std::size_t line = out->size();
+    out->resize(line + colourRow, 0);
     for (int x = 0; x < image.width; ++x) {
       std::size_t pixel = static_cast<std::size_t>(y) * image.width + x;
       // Transparent pixels carry black (index 0) so the mask shows through.
       int index = Opaque(image, pixel) ? NearestColour(palette, ColourAt(image, pixel)) : 0;
       int shift = (perByte - 1 - x % perByte) * bits;
-      line[x / perByte] |= static_cast<std::uint8_t>(index << shift);
+      (*out)[line + x / perByte] |= static_cast<std::uint8_t>(index << shift);
     }
-    out->insert(out->end(), line.begin(), line.end());
   }
   PutMask(out, image, [](const RgbaImage& img, std::size_t i) { return !Opaque(img, i); });
   return true;
@@ -205,14 +209,14 @@ bool FitPalette(const RgbaImage& image, int count, std::vector<Rgb8>* palette) {
   }
   palette->assign(1, Rgb8{0, 0, 0});
   if (colours.empty()) return true;
-  // Repeatedly split the box with the widest spread of colour at the median
-  // pixel of its widest channel. Sorting on full colours keeps it deterministic.
+  // Repeatedly split the box that weighs most at the median pixel of its
+  // widest channel. Sorting on full colours keeps it deterministic.
   std::vector<ColourBox> boxes{Measure(colours, 0, colours.size())};
   while (static_cast<int>(boxes.size()) < count - 1) {
     std::size_t pick = boxes.size();
     for (std::size_t i = 0; i < boxes.size(); ++i) {
       bool splittable = boxes[i].spread > 0 && boxes[i].end - boxes[i].begin > 1;
-      if (splittable && (pick == boxes.size() || boxes[i].spread > boxes[pick].spread)) pick = i;
+      if (splittable && (pick == boxes.size() || Weight(boxes[i]) > Weight(boxes[pick]))) pick = i;
     }
     if (pick == boxes.size()) break;
     ColourBox box = boxes[pick];
