@@ -1,6 +1,8 @@
 #include "artwork.h"
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "font.h"
 
@@ -286,7 +288,7 @@ Shape ActivityGear() { return GearShape(SocketCentre(), 9.5, 14.0, 8, 4.6, kPi /
 // A recessed well in the tab; the indicator lights a gear inside it.
 void DrawSocket(Canvas& c) {
   Shape well = RoundedRectShape(kSocketX0, kSocketY0, kSocketX1, kSocketY1, 9.0);
-  c.Fill(Outline(Grow(well, 1.0), 1.4), SolidPaint(White()), 0.22);  // lit lower lip
+  c.Fill(Outline(Grow(well, 1.0), 1.4), SolidPaint(White()), 0.22);  // a faint lit lip
   c.Fill(well, SolidPaint(Ink()));
   c.Fill(Grow(well, -1.5), LinearGradient({0.0, kSocketY0}, {0.0, kSocketY1},
                                           {{0.0, FromBytes(6, 8, 18), 1.0}, {1.0, FromBytes(22, 28, 56), 1.0}}));
@@ -312,8 +314,6 @@ void DrawLitGear(Canvas& c) {
   c.Fill(Grow(hub, 1.4), SolidPaint(FromBytes(40, 16, 4)));
   c.Cut(hub);
 }
-
-// ------------------------------------------------------------------ icons
 
 }  // namespace
 
@@ -348,10 +348,10 @@ bool ComposeIcon(int side, int bitsPerPixel, Canvas* canvas) {
   if (!canvas->Init(side, side, {0.0, 0.0, 0.0, 0.0})) return false;
   const double R = side / 2.0 - 0.25;
   const Point o{side / 2.0, side / 2.0};
-  const bool large = side >= 32;
-  EmblemDetail detail;
   // Small sizes keep only what still reads there: a larger crystal and a
   // brighter rim, as a few pixels of dark bronze would look like dirt.
+  const bool large = side >= 32;
+  EmblemDetail detail;
   detail.slot = large;
   detail.bridges = large;
   detail.gleam = side >= 48 && bitsPerPixel > 4;
