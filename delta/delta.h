@@ -17,12 +17,12 @@ enum DeltaCode : uint8_t {
     DeltaEscape = 0xA7,       // the escape byte; doubled it is one literal 0xA7
 };
 
-// A copy moves at most this many bytes through memory at a time, so memory stays bounded.
+// Copies run in blocks of at most this many bytes; progress point B comes before each block.
 constexpr int32_t kDeltaCopyBlock = 20971520;
 
 // Rebuilds `output` from `source` and `delta`. True only when the end of the delta was reached and
 // every byte reached the output (the output is flushed, not closed). False when a seek, a source
-// read, an output write or a delta read fails, when the copy buffer cannot be obtained, and when
+// read, an output write or a delta read fails, when its buffers cannot be obtained, and when
 // the delta ends inside a command (after an escape byte or inside a length). On false the output
 // holds an unspecified prefix and the caller discards it.
 bool ApplyDelta(FILE* source, FILE* delta, FILE* output);

@@ -38,10 +38,17 @@ void DeltaReader::Next(DeltaToken* token) {
     token->offset = Offset();
     const uint8_t* run = buf_ + pos_;
     size_t available = end_ - pos_;
-    if (*run != DeltaEscape) {
-        const void* escape = memchr(run, DeltaEscape, available);
-        size_t count = escape ? static_cast<size_t>(static_cast<const uint8_t*>(escape) - run) : available;
+    const void* escape = memchr(run, DeltaEscape, available);
+    size_t count = escape ? static_cast<size_t>(static_cast<const uint8_t*>(escape) - run) : available;
+    if (count + 1 < available && run[count + 1] == DeltaEscape) {
+        // The escaped escape's first byte joins the run; its second is the command code.
+        token->endsEscaped = true;
+        pos_ += count + 2;
+        count++;
+    } else {
         pos_ += count;
+    }
+    if (count > 0) {
         token->kind = DeltaTokenKind::Literals;
         token->bytes = run;
         token->count = count;

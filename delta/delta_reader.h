@@ -37,8 +37,8 @@ int32_t DecodeDeltaLength(NextByte&& next) {
 
 enum class DeltaTokenKind {
     End,            // the delta ended between commands
-    Literals,       // `count` plain literal bytes at `bytes`
-    EscapedEscape,  // 0xA7 0xA7: one literal 0xA7
+    Literals,       // `count` literal bytes at `bytes`, each a top-level byte of the delta
+    EscapedEscape,  // 0xA7 0xA7: one literal 0xA7 (within a buffer, it ends a Literals run)
     LoneEscape,     // 0xA7 b: two literals, 0xA7 and `code`
     Mode,           // DeltaInsert or DeltaReplace, in `code`
     SourceCommand,  // DeltaSeekBack, DeltaCopy or DeltaSeekForward in `code`, with `length`
@@ -52,6 +52,7 @@ struct DeltaToken {
     int32_t length = 0;
     const uint8_t* bytes = nullptr;  // Literals only; valid until the next call
     size_t count = 0;
+    bool endsEscaped = false;  // Literals: the last byte is an escaped escape's 0xA7
     uint64_t offset = 0;  // where the token starts in the delta
 };
 
@@ -62,7 +63,9 @@ class DeltaReader {
     DeltaReader& operator=(const DeltaReader&) = delete;
 
     // Fills `token` with the next token. A literal run ends at an escape byte or at the end of
-    // the buffered bytes, so one run in the delta may come as several tokens.
+    // the buffered bytes, so one run in the delta may come as several tokens. An escaped escape
+    // found within the buffer ends the run it follows, as the run's last byte: escapes are
+    // common in random literal data, and this spares them a token of their own.
     void Next(DeltaToken* token);
 
   private:

@@ -85,8 +85,6 @@ int Apply(const char* oldPath, const char* deltaPath, const char* newPath) {
         !output.Open(newPath, "wb", "NEW")) {
         return kExitUsage;
     }
-    // Larger output buffering turns the many short literal runs into few writes.
-    setvbuf(output.get(), nullptr, _IOFBF, 1 << 20);
     bool ok = ApplyDelta(source.get(), delta.get(), output.get());
     const char* reason = "the delta does not fit OLD or is malformed";
     if (!ok && ferror(output.get())) {
@@ -161,6 +159,7 @@ int Dump(const char* deltaPath) {
         switch (t.kind) {
         case DeltaTokenKind::Literals:
             run.Add(t, t.count);
+            run.escaped += t.endsEscaped ? 1 : 0;
             continue;
         case DeltaTokenKind::EscapedEscape:
             run.Add(t, 1);

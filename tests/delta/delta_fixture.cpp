@@ -87,7 +87,7 @@ ApplyResult ApplyBytes(const Bytes& source, const Bytes& delta) {
     return result;
 }
 
-ApplyResult ApplyReference(const Bytes& source, const Bytes& delta, std::vector<size_t>* pumps) {
+ApplyResult ApplyReference(const Bytes& source, const Bytes& delta, std::string* progress) {
     ApplyResult r;
     size_t at = 0;
     int64_t pos = 0;
@@ -107,11 +107,12 @@ ApplyResult ApplyReference(const Bytes& source, const Bytes& delta, std::vector<
         int c = next();
         if (c < 0) {
             r.ok = true;
+            r.activityCount = counter;
             return r;
         }
-        if (pumps && ++counter == kActivityPumpThreshold) {
+        if (progress && ++counter == kActivityPumpThreshold) {
             counter = 0;
-            pumps->push_back(r.output.size());
+            *progress += 'A';
         }
         if (c != DeltaEscape) {
             emit(static_cast<uint8_t>(c));
@@ -135,9 +136,9 @@ ApplyResult ApplyReference(const Bytes& source, const Bytes& delta, std::vector<
             mode = 0;
             if (d == DeltaCopy) {
                 if (length > 0) {
-                    // Progress point B, forced, before each block restarts the count.
-                    if (pumps) {
+                    if (progress) {
                         counter = 0;
+                        progress->append(static_cast<size_t>((length - 1) / kDeltaCopyBlock + 1), 'B');
                     }
                     if (pos > static_cast<int64_t>(source.size()) ||
                         static_cast<int64_t>(source.size()) - pos < length) {

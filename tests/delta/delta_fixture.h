@@ -41,12 +41,13 @@ Bytes ReadBytes(const char* path);
 struct ApplyResult {
     bool ok = false;
     Bytes output;
+    int activityCount = 0;  // the reference's activity counter at the end
 };
 ApplyResult ApplyBytes(const Bytes& source, const Bytes& delta);
 
 // The format decoded the plain way, one byte at a time, in memory: the reference the streaming
 // applier is compared with. It fails where the applier fails, including a delta cut inside a
-// command. `pumpOutputSizes`, when given, receives the output size at each unforced pump of an
-// activity counter ticked once per top-level byte and restarted before each copy block.
-ApplyResult ApplyReference(const Bytes& source, const Bytes& delta,
-                           std::vector<size_t>* pumpOutputSizes = nullptr);
+// command. `progress`, when given, receives the activity pump's events in order: 'A' when an
+// activity counter ticked once per top-level byte reaches the pump threshold, 'B' for each copy
+// block, which restarts the count; the count left at the end goes to `activityCount`.
+ApplyResult ApplyReference(const Bytes& source, const Bytes& delta, std::string* progress = nullptr);
