@@ -1,0 +1,158 @@
+// The game-running guard, RunPatch and WinMain. The guard takes two mutex names and holds them
+// until the process ends, so every case here needs a process of its own: ctest runs each one
+// alone with --gtest_filter (see tests/app/CMakeLists.txt). This executable carries the same
+// payload as app_test (payloads/apply_ok.delta).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "app/run_patch.h"
+#include "patch/messages.h"
+#include "test_support.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int);
+
+namespace {
+
+constexpr char kRunningName[] = "Global\\ORVEK_Running";
+constexpr char kDemoName[] = "Global\\ORVEK DEMO";
+constexpr UINT kRetryQuestion = MB_RETRYCANCEL | MB_ICONERROR;
+constexpr uint64_t kSize = 1327174142;
+
+class OwnProcessTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(MutexNameExists(kRunningName))
+            << "the name is taken already: another process runs the game or the patch, or an "
+               "earlier case ran in this process (each case needs a process of its own)";
+        ASSERT_FALSE(MutexNameExists(kDemoName));
+        start_ = GetTickCount64();
+    }
+
+    // Stands in for the running game: a handle of our own keeps the name in existence.
+    void StartGame() {
+        game_ = CreateMutexA(nullptr, FALSE, kRunningName);
+        ASSERT_NE(game_, nullptr);
+    }
+    void QuitGame() {
+        if (game_ != nullptr) {
+            CloseHandle(game_);
+            game_ = nullptr;
+        }
+    }
+    void TearDown() override { QuitGame(); }
+
+    uint64_t ElapsedMs() const { return GetTickCount64() - start_; }
+
+    MessageBoxRecorder boxes_;
+    HANDLE game_ = nullptr;
+    uint64_t start_ = 0;
+};
+
+// ---- EnsureGameNotRunning, alone and through RunPatch -------------------------------------
+
+TEST_F(OwnProcessTest, GuardWithoutTheGameTakesBothNames) {
+    EXPECT_TRUE(EnsureGameNotRunning());
+    EXPECT_TRUE(boxes_.boxes().empty());
+    EXPECT_LT(ElapsedMs(), 1500u) << "no pause without the game";
+    EXPECT_TRUE(MutexNameExists(kRunningName));
+    EXPECT_TRUE(MutexNameExists(kDemoName));
+}
+
+// Retry while the game still runs asks again; once it has quit, Retry lets the patch go on.
+TEST_F(OwnProcessTest, GuardRetryGoesOnOnceTheGameHasQuit) {
+    StartGame();
+    std::vector<uint64_t> askedAt;
+    boxes_.SetAnswerer([&](const RecordedBox&, size_t index) {
+        askedAt.push_back(ElapsedMs());
+        if (index == 1) {
+            QuitGame();
+        }
+        return IDRETRY;
+    });
+
+    EXPECT_TRUE(EnsureGameNotRunning());
+
+    ASSERT_EQ(boxes_.boxes().size(), 2u);
+    for (const RecordedBox& box : boxes_.boxes()) {
+        EXPECT_TRUE(IsBox(box, texts::kGameRunning, kRetryQuestion, nullptr));
+    }
+    EXPECT_GE(askedAt[0], 1900u) << "2 seconds before the question";
+    EXPECT_GE(askedAt[1] - askedAt[0], 1900u) << "2 seconds before each question";
+    EXPECT_TRUE(MutexNameExists(kRunningName));
+    EXPECT_TRUE(MutexNameExists(kDemoName));
+}
+
+// Through RunPatch: Cancel ends the run before the install path is looked up (there is no key,
+// yet "not installed" is not shown).
+TEST_F(OwnProcessTest, CancelWhileTheGameRunsEndsTheRunAndTakesNothing) {
+    InstallKeyGuard noKey;
+    StartGame();
+
+    EXPECT_FALSE(RunPatch());  // the recorder answers Cancel
+
+    ASSERT_EQ(boxes_.boxes().size(), 1u);
+    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kGameRunning, kRetryQuestion, nullptr));
+    EXPECT_LT(ElapsedMs(), 3500u) << "no second pause after Cancel";
+    QuitGame();
+    EXPECT_FALSE(MutexNameExists(kRunningName));
+    EXPECT_FALSE(MutexNameExists(kDemoName));
+}
+
+// The game quits while the question is up, then the user cancels: the guard still says no, but
+// it has taken both names.
+TEST_F(OwnProcessTest, GuardCancelAfterTheGameQuitTakesBothNames) {
+    StartGame();
+    boxes_.SetAnswerer([&](const RecordedBox&, size_t) {
+        QuitGame();
+        return IDCANCEL;
+    });
+
+    EXPECT_FALSE(EnsureGameNotRunning());
+
+    ASSERT_EQ(boxes_.boxes().size(), 1u);
+    EXPECT_TRUE(MutexNameExists(kRunningName));
+    EXPECT_TRUE(MutexNameExists(kDemoName));
+}
+
+// ---- WinMain ---------------------------------------------------------------------------------
+
+TEST_F(OwnProcessTest, WinMainWithoutTheInstallKeyReportsNotInstalled) {
+    InstallKeyGuard noKey;
+    std::vector<uint64_t> shownAt;
+    boxes_.SetAnswerer([&](const RecordedBox&, size_t) {
+        shownAt.push_back(ElapsedMs());
+        return IDOK;
+    });
+
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL), 0);
+
+    ASSERT_EQ(boxes_.boxes().size(), 3u);
+    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, nullptr));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kNotInstalled, MB_OK | MB_ICONERROR, nullptr));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[2], texts::kFailure, MB_OK | MB_ICONINFORMATION, nullptr));
+    EXPECT_GE(shownAt[0], 4900u) << "5 seconds before the introduction";
+    EXPECT_EQ(g_ownerWindow, nullptr);
+    EXPECT_TRUE(MutexNameExists(kRunningName));
+    EXPECT_TRUE(MutexNameExists(kDemoName));
+}
+
+TEST_F(OwnProcessTest, WinMainPatchesTheBundleAndReportsSuccess) {
+    InstallKeyGuard key;
+    TempDir install;
+    const std::string bundles = install.path() + "\\Bundles";
+    ASSERT_TRUE(CreateDirectoryA(bundles.c_str(), nullptr));
+    ASSERT_TRUE(CreateSparseFile(bundles + "\\quick.bundle", kSize, BundleMarkers(kSize)));
+    const std::string value = install.path();
+    ASSERT_TRUE(SetInstallValue(kNativeView, REG_SZ, std::string(value.c_str(), value.size() + 1)));
+
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL), 0);
+
+    ASSERT_EQ(boxes_.boxes().size(), 2u);
+    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, nullptr));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kSuccess, MB_OK | MB_ICONINFORMATION, nullptr));
+    EXPECT_EQ(FolderEntries(bundles), std::vector<std::string>{"quick.bundle"});
+    EXPECT_EQ(ReadSmallFile(bundles + "\\quick.bundle"), "HEADNEWTAIL");
+}
+
+}  // namespace
