@@ -5,8 +5,8 @@
 #include "patch/messages.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // 1. The splash display comes up here; when it creates a window, that window becomes
-    //    g_ownerWindow. Until then every box of the run has no owner.
+    // 1. The splash display belongs here (BringUpSplash); a window it creates becomes
+    //    g_ownerWindow. The program has no splash yet, so the owner window stays none.
 
     // 2. Nothing is dispatched during the pause; a splash has been painted once already.
     Sleep(kIntroductionPauseMs);
@@ -14,12 +14,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // 3. Only an OK button: the run goes on when it is dismissed.
     ShowMessage(kIntroductionText, MB_OK | MB_ICONINFORMATION);
 
-    // 4, 5.
+    // 4 and 5. Every failure of the run ends here with the failure message.
     const bool ok = RunPatch();
     ShowMessage(ok ? kSuccessText : kFailureText, MB_OK | MB_ICONINFORMATION);
 
-    // 6. Teardown: no box after this has an owner. The splash registration is cleared and the
-    //    splash display torn down here, in that order.
+    // 6. Teardown: the owner window goes back to none. With a splash, the splash registration is
+    //    cleared next and then TearDownSplash runs.
     g_ownerWindow = nullptr;
 
     return 0;
