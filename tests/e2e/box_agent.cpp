@@ -12,7 +12,8 @@
 //                       "none" to leave the box to a person; "release+NAME" first lets go of
 //                       the held mutex
 //   --default ANSWER    the answer once the list is used up: a button, "none", or "auto"
-//                       (OK, else Cancel, else the first button); "auto" unless given
+//                       (OK, else Cancel, else the first button); "auto" unless given.
+//                       The log shows an automatic answer as auto:BUTTON
 //   --hold-mutex NAME   create and hold this mutex from the start
 //   --check-mutex NAME  note in each box's line whether this mutex exists (repeatable)
 //   --timeout SECONDS   give up after this long, ending a started program (default 600)
@@ -412,15 +413,18 @@ private:
         const Answer& answer = NextAnswer();
         ++boxes_;
 
-        std::string given = answer.spelled.empty() ? "auto" : answer.spelled;
+        std::string given = answer.spelled;
         int button = 0;
         if (!answer.leave) {
-            button = answer.automatic || answer.button == 0 ? AutomaticButton(view) : answer.button;
+            button = answer.automatic ? AutomaticButton(view) : answer.button;
             if (!HasButton(view, button)) {
                 // The run went off the script; answer something so it can carry on and show
                 // where it went.
                 given = "missing:" + given;
                 button = AutomaticButton(view);
+            }
+            if (answer.automatic || given.compare(0, 8, "missing:") == 0) {
+                given += std::string(":") + (button != 0 ? e2e::ButtonName(button) : "nothing");
             }
         }
         log_.Line({"box", std::to_string(boxes_), std::to_string(seen_at),

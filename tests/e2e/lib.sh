@@ -38,16 +38,23 @@ e2e_wineserver_stop() {
   return 0
 }
 
-# Makes a fresh Wine prefix at $1 with wineboot. With $2 = unmanaged, Wine draws its windows
-# without a window manager: on a bare virtual display that saves the two seconds Wine
-# otherwise waits for a missing window manager each time a window is hidden.
+# Makes the prefix $1 draw its windows without a window manager: on a bare virtual display
+# that saves the two seconds Wine otherwise waits for a missing window manager each time a
+# window is hidden.
+e2e_unmanaged_windows() {
+  local prefix=$1
+  WINEPREFIX=$prefix e2e_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
+    /d N /f >/dev/null 2>&1 || return 1
+  WINEPREFIX=$prefix "$E2E_WINESERVER" -w >/dev/null 2>&1
+}
+
+# Makes a fresh Wine prefix at $1 with wineboot; $2 = unmanaged as above.
 e2e_wineboot_prefix() {
   local prefix=$1 mode=${2:-managed}
   mkdir -p "$prefix" || return 1
   WINEPREFIX=$prefix e2e_wine wineboot --init >/dev/null 2>&1
   if [ "$mode" = unmanaged ]; then
-    WINEPREFIX=$prefix e2e_wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
-      /d N /f >/dev/null 2>&1 || return 1
+    e2e_unmanaged_windows "$prefix" || return 1
   fi
   WINEPREFIX=$prefix "$E2E_WINESERVER" -w >/dev/null 2>&1
   [ -f "$prefix/system.reg" ]
