@@ -3,8 +3,8 @@
 // mutex, as another program would, and let go of it on cue.
 //
 //   box-agent --log FILE [options] -- PROGRAM [ARGS...]   start PROGRAM and watch it
-//   box-agent --log FILE [options] --pid PID              watch a running process
-//   box-agent --log FILE [options] --all                  watch every process's boxes
+//   box-agent --log FILE [options] --all                  watch every process's boxes until
+//                                                         the time-out
 //
 // options:
 //   --answers LIST      one answer per box, in order, comma-separated: a button name (OK,
@@ -29,7 +29,7 @@
 // none or unknown; owner is "none" or CLASS:TITLE; mutexes lists the checked names that exist,
 // comma-separated, or "-".
 //
-// Exit status: 0 when the watched program ended (or, with --all, at the time-out), 3 on a
+// Exit status: 0 when the started program ended (or, with --all, at the time-out), 3 on a
 // time-out, 2 on a usage error, 4 when the program cannot be started or the log written.
 
 #include <windows.h>
@@ -71,7 +71,6 @@ struct Options {
     DWORD timeout_ms = 600 * 1000;
     DWORD icon_wait_ms = 2000;
     bool all = false;
-    DWORD pid = 0;
     std::wstring command_line;
 };
 
@@ -170,20 +169,16 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             options->timeout_ms = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10) * 1000);
         } else if (arg == L"--icon-wait") {
             options->icon_wait_ms = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
-        } else if (arg == L"--pid") {
-            options->pid = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
         } else {
             std::fprintf(stderr, "box-agent: unknown option %s\n", Utf8(arg).c_str());
             return false;
         }
     }
-    int targets = (options->all ? 1 : 0) + (options->pid != 0 ? 1 : 0) +
-                  (options->command_line.empty() ? 0 : 1);
-    if (options->log_path.empty() || targets != 1) {
+    if (options->log_path.empty() || options->all == !options->command_line.empty()) {
         std::fprintf(stderr,
                      "usage: box-agent --log FILE [--answers LIST] [--default ANSWER]\n"
                      "         [--hold-mutex NAME] [--check-mutex NAME]... [--timeout SECONDS]\n"
-                     "         [--icon-wait MS] (-- PROGRAM [ARGS...] | --pid PID | --all)\n");
+                     "         [--icon-wait MS] (-- PROGRAM [ARGS...] | --all)\n");
         return false;
     }
     return true;
@@ -308,7 +303,6 @@ public:
         last_answer_ = start_;
         if (!options_.hold_mutex.empty() && !HoldMutex()) return kExitFailure;
         if (!options_.command_line.empty() && !Launch()) return kExitFailure;
-        if (options_.pid != 0 && !Attach()) return kExitFailure;
 
         for (;;) {
             Scan();
@@ -323,9 +317,7 @@ public:
                 log_.Line({"timeout", std::to_string(Elapsed())});
                 if (options_.all) return kExitOk;
                 std::printf("box-agent: time-out after %lu s\n", options_.timeout_ms / 1000);
-                if (process_ != nullptr && pid_ != 0 && !options_.command_line.empty()) {
-                    TerminateProcess(process_, 1);
-                }
+                if (process_ != nullptr) TerminateProcess(process_, 1);
                 return kExitTimeout;
             }
             Sleep(kPollMs);
@@ -363,17 +355,6 @@ private:
         CloseHandle(info.hThread);
         process_ = info.hProcess;
         pid_ = info.dwProcessId;
-        return true;
-    }
-
-    bool Attach() {
-        process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                               options_.pid);
-        if (process_ == nullptr) {
-            Error("cannot watch process " + std::to_string(options_.pid));
-            return false;
-        }
-        pid_ = options_.pid;
         return true;
     }
 

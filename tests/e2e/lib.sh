@@ -70,10 +70,11 @@ e2e_copy_prefix() {
     cp -a "$template/drive_c/windows/system32" "$prefix/drive_c/windows/"
 }
 
-# Keeps one wineserver up for the prefix until e2e_wineserver_stop, so the commands of a run
-# do not each start their own.
+# Keeps one wineserver up for the prefix, so the commands of a run do not each start their
+# own; e2e_wineserver_stop ends it, and if that never comes it ends itself a minute after
+# its last program.
 e2e_wineserver_start() {
-  WINEPREFIX=$1 "$E2E_WINESERVER" -p >/dev/null 2>&1
+  WINEPREFIX=$1 "$E2E_WINESERVER" -p60 >/dev/null 2>&1
 }
 
 # Sets the install directory text in the registry; $2 is REG_SZ (default) or REG_EXPAND_SZ.
