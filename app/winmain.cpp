@@ -3,12 +3,16 @@
 
 #include "app/run_patch.h"
 #include "patch/messages.h"
+#include "splash/splash.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // 1. The splash display belongs here (BringUpSplash); a window it creates becomes
-    //    g_ownerWindow. The program has no splash yet, so the owner window stays none.
+    // 1. The splash comes first and owns every box of the run; when it cannot come up, the run
+    //    goes on without it and the boxes have no owner.
+    SplashState splash;
+    BringUpSplash(splash);
+    g_ownerWindow = splash.window;
 
-    // 2. Nothing is dispatched during the pause; a splash has been painted once already.
+    // 2. Nothing is dispatched during the pause; the splash has been painted once already.
     Sleep(kIntroductionPauseMs);
 
     // 3. Only an OK button: the run goes on when it is dismissed.
@@ -18,9 +22,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const bool ok = RunPatch();
     ShowMessage(ok ? kSuccessText : kFailureText, MB_OK | MB_ICONINFORMATION);
 
-    // 6. Teardown: the owner window goes back to none. With a splash, the splash registration is
-    //    cleared next and then TearDownSplash runs.
+    // 6. Teardown: nothing may reach the window or the state once they are going.
     g_ownerWindow = nullptr;
-
+    RegisterSplash(nullptr);
+    TearDownSplash(splash);
     return 0;
 }

@@ -8,6 +8,7 @@
 
 #include "app/run_patch.h"
 #include "patch/messages.h"
+#include "splash/splash.h"
 #include "test_support.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int);
@@ -117,22 +118,38 @@ TEST_F(OwnProcessTest, GuardCancelAfterTheGameQuitTakesBothNames) {
 
 // ---- WinMain ---------------------------------------------------------------------------------
 
+// The splash window while a box is up, found by its class and title.
+HWND SplashWindowNow() {
+    return FindWindowA(kSplashClassName, kSplashTitle);
+}
+
+// After WinMain: the owner window and the splash registration are none and the window is gone.
+void ExpectTornDown() {
+    EXPECT_EQ(g_ownerWindow, nullptr);
+    EXPECT_EQ(RegisteredSplash(), nullptr);
+    EXPECT_EQ(SplashWindowNow(), nullptr);
+}
+
 TEST_F(OwnProcessTest, WinMainWithoutTheInstallKeyReportsNotInstalled) {
     InstallKeyGuard noKey;
     std::vector<uint64_t> shownAt;
+    std::vector<HWND> splashAt;
     boxes_.SetAnswerer([&](const RecordedBox&, size_t) {
         shownAt.push_back(ElapsedMs());
+        splashAt.push_back(SplashWindowNow());
         return IDOK;
     });
 
     EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL), 0);
 
     ASSERT_EQ(boxes_.boxes().size(), 3u);
-    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, nullptr));
-    EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kNotInstalled, MB_OK | MB_ICONERROR, nullptr));
-    EXPECT_TRUE(IsBox(boxes_.boxes()[2], texts::kFailure, MB_OK | MB_ICONINFORMATION, nullptr));
+    ASSERT_NE(splashAt[0], nullptr) << "the splash is up when the first box shows";
+    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, splashAt[0]));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kNotInstalled, MB_OK | MB_ICONERROR, splashAt[0]));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[2], texts::kFailure, MB_OK | MB_ICONINFORMATION, splashAt[0]));
+    EXPECT_EQ(splashAt[2], splashAt[0]) << "one splash for the whole run";
     EXPECT_GE(shownAt[0], 4900u) << "5 seconds before the introduction";
-    EXPECT_EQ(g_ownerWindow, nullptr);
+    ExpectTornDown();
     EXPECT_TRUE(MutexNameExists(kRunningName));
     EXPECT_TRUE(MutexNameExists(kDemoName));
 }
@@ -145,14 +162,48 @@ TEST_F(OwnProcessTest, WinMainPatchesTheBundleAndReportsSuccess) {
     ASSERT_TRUE(CreateSparseFile(bundles + "\\quick.bundle", kSize, BundleMarkers(kSize)));
     const std::string value = install.path();
     ASSERT_TRUE(SetInstallValue(kNativeView, REG_SZ, std::string(value.c_str(), value.size() + 1)));
+    HWND splash = nullptr;
+    boxes_.SetAnswerer([&](const RecordedBox&, size_t) {
+        splash = SplashWindowNow();
+        return IDOK;
+    });
 
     EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL), 0);
 
     ASSERT_EQ(boxes_.boxes().size(), 2u);
-    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, nullptr));
-    EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kSuccess, MB_OK | MB_ICONINFORMATION, nullptr));
+    ASSERT_NE(splash, nullptr);
+    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, splash));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kSuccess, MB_OK | MB_ICONINFORMATION, splash));
     EXPECT_EQ(FolderEntries(bundles), std::vector<std::string>{"quick.bundle"});
     EXPECT_EQ(ReadSmallFile(bundles + "\\quick.bundle"), "HEADNEWTAIL");
+    ExpectTornDown();
+}
+
+// A window class of the same name already registered for this module makes the splash's own
+// registration fail: the run goes on without a splash, and its boxes have no owner.
+TEST_F(OwnProcessTest, WinMainWithoutTheSplashClassRunsWithOwnerlessBoxes) {
+    WNDCLASSEXA taken = {};
+    taken.cbSize = sizeof taken;
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = GetModuleHandleA(nullptr);
+    taken.lpszClassName = kSplashClassName;
+    ASSERT_NE(RegisterClassExA(&taken), 0);
+    InstallKeyGuard noKey;
+    std::vector<HWND> splashAt;
+    boxes_.SetAnswerer([&](const RecordedBox&, size_t) {
+        splashAt.push_back(SplashWindowNow());
+        return IDOK;
+    });
+
+    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_SHOWNORMAL), 0);
+
+    ASSERT_EQ(boxes_.boxes().size(), 3u);
+    EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, nullptr));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kNotInstalled, MB_OK | MB_ICONERROR, nullptr));
+    EXPECT_TRUE(IsBox(boxes_.boxes()[2], texts::kFailure, MB_OK | MB_ICONINFORMATION, nullptr));
+    EXPECT_EQ(splashAt, std::vector<HWND>(3, nullptr));
+    ExpectTornDown();
+    UnregisterClassA(kSplashClassName, GetModuleHandleA(nullptr));
 }
 
 }  // namespace
