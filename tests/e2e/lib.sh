@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034
 # Helpers for running the patch program under Wine with box-agent: Wine prefixes, a display,
 # the demo install, and file fingerprints. Sourced by tests/e2e/run-scenario and
 # scripts/run-demo; bash only.
@@ -7,7 +8,8 @@ E2E_WINE64=${E2E_WINE64:-/usr/lib/wine/wine64}
 E2E_WINESERVER=${E2E_WINESERVER:-/usr/lib/wine/wineserver}
 [ -x "$E2E_WINESERVER" ] || E2E_WINESERVER=$(command -v wineserver || true)
 
-# The registry value the program reads its install directory from.
+# The registry value the program reads its install directory from, and what the scripts that
+# source this file check.
 E2E_REG_KEY='HKLM\SOFTWARE\PELLANTIS\Halvenmoor Demo'
 E2E_REG_VALUE=InstalledPath
 E2E_BUNDLE_SIZE=1327174142
