@@ -21,7 +21,8 @@
 //
 // Log lines are tab-separated; tabs, line breaks and carriage returns inside a field are
 // written as \t, \n and \r:
-//   box  N  ms-since-start  ms-since-last-answer  title  text  buttons  icon  owner  mutexes  answer
+//   box  N  ms-since-start  ms-since-last-answer  title  text  buttons  icon  owner  mutexes
+//        answer
 //   exit  CODE  ms-since-start          the watched program ended
 //   timeout  ms-since-start             the time-out came first
 //   error  MESSAGE

@@ -85,7 +85,9 @@ public:
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        if (dc_ != nullptr) bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (dc_ != nullptr) {
+            bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        }
         if (bitmap_ != nullptr) {
             previous_ = SelectObject(dc_, bitmap_);
             bits_ = static_cast<uint32_t*>(bits);
@@ -240,7 +242,9 @@ bool InspectBox(HWND dialog, DWORD icon_wait_ms, BoxView* view) {
 
     const Child* text = nullptr;
     for (const Child& child : children) {
-        if (child.id == kTextControlId && _wcsicmp(child.cls.c_str(), L"Static") == 0) text = &child;
+        if (child.id == kTextControlId && _wcsicmp(child.cls.c_str(), L"Static") == 0) {
+            text = &child;
+        }
     }
     if (text == nullptr) {
         for (const Child& child : children) {

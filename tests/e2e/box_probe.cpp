@@ -5,9 +5,9 @@
 //
 // FLAGS is the MessageBox type as a number (0x10 = MB_ICONERROR, ...); "\n" and "\t" in TEXT
 // stand for a line break and a tab. With --owner the boxes belong to a window of that class and
-// title; with --mutex the probe holds that mutex while it runs. The exit code is the answers'
-// ids as decimal digits, first box first (OK, Retry, Cancel gives 142); an answer above 9 or
-// a failed box makes it 99.
+// title, which lies under them; with --mutex the probe holds that mutex while it runs. The exit
+// code is the answers' ids as decimal digits, first box first (OK, Retry, Cancel gives 142); an
+// answer above 9 or a failed box makes it 99.
 
 #include <windows.h>
 
@@ -21,8 +21,9 @@ constexpr int kBadAnswer = 99;
 std::wstring Unescape(const std::wstring& text) {
     std::wstring out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\\' && i + 1 < text.size() && (text[i + 1] == L'n' || text[i + 1] == L't')) {
-            out.push_back(text[i + 1] == L'n' ? L'\n' : L'\t');
+        const wchar_t next = i + 1 < text.size() ? text[i + 1] : L'\0';
+        if (text[i] == L'\\' && (next == L'n' || next == L't')) {
+            out.push_back(next == L'n' ? L'\n' : L'\t');
             ++i;
         } else {
             out.push_back(text[i]);
@@ -39,9 +40,17 @@ HWND MakeOwner(const wchar_t* cls, const wchar_t* title) {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     wc.lpszClassName = cls;
     if (!RegisterClassExW(&wc)) return nullptr;
-    HWND window = CreateWindowExW(0, cls, title, WS_POPUP, 10, 10, 120, 60, nullptr, nullptr,
-                                  wc.hInstance, nullptr);
+    // Made like the patch's splash window: a top-most, colour-keyed tool window in the middle
+    // of the screen, right under the boxes it owns.
+    const int width = 504;
+    const int height = 190;
+    HWND window = CreateWindowExW(
+        WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_LAYERED, cls, title, WS_POPUP,
+        (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2,
+        (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2, width, height, nullptr, nullptr,
+        wc.hInstance, nullptr);
     if (window != nullptr) {
+        SetLayeredWindowAttributes(window, RGB(11, 80, 19), 0, LWA_COLORKEY);
         ShowWindow(window, SW_SHOW);
         UpdateWindow(window);
     }
