@@ -18,7 +18,6 @@ namespace {
 constexpr char kRunningName[] = "Global\\ORVEK_Running";
 constexpr char kDemoName[] = "Global\\ORVEK DEMO";
 constexpr UINT kRetryQuestion = MB_RETRYCANCEL | MB_ICONERROR;
-constexpr uint64_t kSize = 1327174142;
 
 class OwnProcessTest : public testing::Test {
   protected:
@@ -156,11 +155,9 @@ TEST_F(OwnProcessTest, WinMainWithoutTheInstallKeyReportsNotInstalled) {
 
 TEST_F(OwnProcessTest, WinMainPatchesTheBundleAndReportsSuccess) {
     InstallKeyGuard key;
-    TempDir install;
-    const std::string bundles = install.path() + "\\Bundles";
-    ASSERT_TRUE(CreateDirectoryA(bundles.c_str(), nullptr));
-    ASSERT_TRUE(CreateSparseFile(bundles + "\\quick.bundle", kSize, BundleMarkers(kSize)));
-    const std::string value = install.path();
+    StandInInstall demo;
+    ASSERT_TRUE(demo.Create());
+    const std::string value = demo.install.path();
     ASSERT_TRUE(SetInstallValue(kNativeView, REG_SZ, std::string(value.c_str(), value.size() + 1)));
     HWND splash = nullptr;
     boxes_.SetAnswerer([&](const RecordedBox&, size_t) {
@@ -174,8 +171,8 @@ TEST_F(OwnProcessTest, WinMainPatchesTheBundleAndReportsSuccess) {
     ASSERT_NE(splash, nullptr);
     EXPECT_TRUE(IsBox(boxes_.boxes()[0], texts::kIntroduction, MB_OK | MB_ICONINFORMATION, splash));
     EXPECT_TRUE(IsBox(boxes_.boxes()[1], texts::kSuccess, MB_OK | MB_ICONINFORMATION, splash));
-    EXPECT_EQ(FolderEntries(bundles), std::vector<std::string>{"quick.bundle"});
-    EXPECT_EQ(ReadSmallFile(bundles + "\\quick.bundle"), "HEADNEWTAIL");
+    EXPECT_EQ(FolderEntries(demo.bundles), std::vector<std::string>{"quick.bundle"});
+    EXPECT_EQ(ReadSmallFile(demo.bundle), "HEADNEWTAIL");
     ExpectTornDown();
 }
 

@@ -7,21 +7,16 @@
 
 namespace {
 
-constexpr uint64_t kSize = 1327174142;
-
 TEST(PatchBundleRollbackTest, FailedApplyPutsTheOldBundleBackSilently) {
-    TempDir install;
-    const std::string bundles = install.path() + "\\Bundles";
-    const std::string bundle = bundles + "\\quick.bundle";
-    ASSERT_TRUE(CreateDirectoryA(bundles.c_str(), nullptr));
-    ASSERT_TRUE(CreateSparseFile(bundle, kSize, BundleMarkers(kSize)));
+    StandInInstall demo;
+    ASSERT_TRUE(demo.Create());
     MessageBoxRecorder boxes;
 
-    EXPECT_FALSE(PatchBundle(install.path()));
+    EXPECT_FALSE(PatchBundle(demo.install.path()));
 
     EXPECT_TRUE(boxes.boxes().empty()) << "the run sequence reports a failed apply";
-    EXPECT_EQ(FolderEntries(bundles), std::vector<std::string>{"quick.bundle"});
-    EXPECT_TRUE(HoldsSparseContent(bundle, kSize, BundleMarkers(kSize)));
+    EXPECT_EQ(FolderEntries(demo.bundles), std::vector<std::string>{"quick.bundle"});
+    EXPECT_TRUE(demo.Untouched());
 }
 
 }  // namespace

@@ -274,3 +274,7 @@ bool MutexNameExists(const char* name) {
     CloseHandle(mutex);
     return true;
 }
+
+bool StandInInstall::Create() const {
+    return CreateDirectoryA(bundles.c_str(), nullptr) && CreateSparseFile(bundle, kSize, BundleMarkers(kSize));
+}

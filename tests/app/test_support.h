@@ -89,6 +89,19 @@ bool CreateSparseFile(const std::string& path, uint64_t size, const std::vector<
 testing::AssertionResult HoldsSparseContent(const std::string& path, uint64_t size,
                                             const std::vector<Marker>& markers);
 
+// A demo install in a fresh folder: a Bundles folder holding a stand-in bundle of the expected
+// size (1,327,174,142 bytes) with the usual markers.
+struct StandInInstall {
+    static constexpr uint64_t kSize = 1327174142;
+    TempDir install;
+    std::string bundles = install.path() + "\\Bundles";
+    std::string bundle = bundles + "\\quick.bundle";
+
+    bool Create() const;
+    // The bundle holds exactly what Create wrote.
+    testing::AssertionResult Untouched() const { return HoldsSparseContent(bundle, kSize, BundleMarkers(kSize)); }
+};
+
 std::string ReadSmallFile(const std::string& path);  // whole file; "<missing>" if it cannot be opened
 bool WriteSmallFile(const std::string& path, const std::string& bytes);
 std::vector<std::string> FolderEntries(const std::string& folder);  // sorted names, without . and ..
