@@ -1,6 +1,8 @@
 // box-agent: plays the user for a Windows program under test. It watches the program's message
 // boxes, writes one log line per box and answers each from a script. It can also hold a named
-// mutex, as another program would, and let go of it on cue.
+// mutex, as another program would, and let go of it on cue, and watch the program's splash
+// window: whether its indicator changes while no box is up, and whether it comes back to the
+// centre, on top, after it was moved away and another window was activated.
 //
 //   box-agent --log FILE [options] -- PROGRAM [ARGS...]   start PROGRAM and watch it
 //   box-agent --log FILE [options] --all                  watch every process's boxes until
@@ -18,6 +20,18 @@
 //   --check-mutex NAME  note in each box's line whether this mutex exists (repeatable)
 //   --timeout SECONDS   give up after this long, ending a started program (default 600)
 //   --icon-wait MS      how long to wait for a box to be painted to tell its icon (2000)
+//   --splash CLASS      watch the started program's top-level window of this class: the
+//                       corner its indicator is drawn in is sampled from the screen between
+//                       the first box and the next
+//   --splash-bitmaps BACKGROUND,INDICATOR
+//                       the ids of the bitmaps in the program's resources that the splash
+//                       shows; the indicator is drawn at the window's bottom-right corner
+//                       (109,111 unless given)
+//   --move-splash       while the first box is up, move the splash to (0,0) and out of the
+//                       top-most band; once the box has gone and the indicator has shown (a
+//                       pump ran with the splash still active), activate a top-most window of
+//                       the agent's own and watch for the splash to come back to the centre,
+//                       top-most, above that window
 //
 // Log lines are tab-separated; tabs, line breaks and carriage returns inside a field are
 // written as \t, \n and \r:
@@ -29,6 +43,23 @@
 // buttons are left to right, comma-separated; icon is error, warning, information, question,
 // none or unknown; owner is "none" or CLASS:TITLE; mutexes lists the checked names that exist,
 // comma-separated, or "-".
+// With --splash, also:
+//   splash  ms-since-start  X,Y  centre|off-centre  WIDTHxHEIGHT  topmost|normal  keyed|opaque
+//        CORNER   the splash as first seen painted (or as it was when the first box came);
+//        centre is as this process's system metrics put it; CORNER is off (the background
+//        alone), on (the indicator drawn) or other (neither)
+//   moved  ms-since-start  X,Y  topmost|normal  at-target|not-at-target   the splash after it
+//        was moved to (0,0) and out of the top-most band, before the first box was answered
+//   held  ms-after-the-first-box  X,Y   where the splash was at the first sample with the
+//        indicator drawn, before another window was activated
+//   activated  ms-after-the-first-box  foreground|not-foreground  the agent's own window,
+//        activated right after that
+//   indicator  SAMPLES  OFF  ON  OTHER  CHANGES   the corner samples taken from the first box's
+//        closing to the next box (or the program's end), by state, and how often the state
+//        went between off and on, starting from the splash line's CORNER
+//   recentred  ms-after-the-first-box|never  centre|X,Y  topmost|normal  above|below|-
+//        the first sample with the splash back at the centre, top-most and above the agent's
+//        window; with "never", the last sample
 //
 // Exit status: 0 when the started program ended (or, with --all, at the time-out), 3 on a
 // time-out, 2 on a usage error, 4 when the program cannot be started or the log written.
@@ -43,10 +74,12 @@
 #include <vector>
 
 #include "box_inspect.h"
+#include "splash_watch.h"
 
 namespace {
 
 using e2e::BoxView;
+using e2e::Corner;
 using e2e::Utf8;
 
 constexpr int kExitOk = 0;
@@ -54,6 +87,13 @@ constexpr int kExitUsage = 2;
 constexpr int kExitTimeout = 3;
 constexpr int kExitFailure = 4;
 constexpr DWORD kPollMs = 50;
+// Samples of the splash's corner come faster: the indicator may show for only 0.6 s.
+constexpr DWORD kSplashPollMs = 20;
+// The splash's corner counts as painted when two captures this far apart agree.
+constexpr DWORD kSettleMs = 300;
+// How long a move or an activation may take to show.
+constexpr DWORD kSettleLimitMs = 3000;
+constexpr wchar_t kOwnWindowClass[] = L"BoxAgentWindow";
 
 struct Answer {
     bool release = false;   // let go of the held mutex first
@@ -73,6 +113,11 @@ struct Options {
     DWORD icon_wait_ms = 2000;
     bool all = false;
     std::wstring command_line;
+    std::wstring program;  // the program's path, as given
+    std::wstring splash_class;
+    int background_id = 109;
+    int indicator_id = 111;
+    bool move_splash = false;
 };
 
 bool ParseAnswer(const std::string& spelled, Answer* answer) {
@@ -142,6 +187,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
         std::wstring arg = argv[i];
         bool has_value = i + 1 < argc;
         if (arg == L"--") {
+            if (i + 1 < argc) options->program = argv[i + 1];
             for (int j = i + 1; j < argc; ++j) {
                 if (!options->command_line.empty()) options->command_line.push_back(L' ');
                 options->command_line += QuoteArgument(argv[j]);
@@ -149,6 +195,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             break;
         } else if (arg == L"--all") {
             options->all = true;
+        } else if (arg == L"--move-splash") {
+            options->move_splash = true;
         } else if (!has_value) {
             std::fprintf(stderr, "box-agent: %s needs a value or is unknown\n", Utf8(arg).c_str());
             return false;
@@ -170,16 +218,31 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options) {
             options->timeout_ms = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10) * 1000);
         } else if (arg == L"--icon-wait") {
             options->icon_wait_ms = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        } else if (arg == L"--splash") {
+            options->splash_class = argv[++i];
+        } else if (arg == L"--splash-bitmaps") {
+            wchar_t* end = nullptr;
+            options->background_id = static_cast<int>(std::wcstol(argv[++i], &end, 10));
+            if (*end != L',') {
+                std::fprintf(stderr, "box-agent: --splash-bitmaps wants BACKGROUND,INDICATOR\n");
+                return false;
+            }
+            options->indicator_id = static_cast<int>(std::wcstol(end + 1, &end, 10));
         } else {
             std::fprintf(stderr, "box-agent: unknown option %s\n", Utf8(arg).c_str());
             return false;
         }
     }
-    if (options->log_path.empty() || options->all == !options->command_line.empty()) {
+    const bool splash_without_program =
+        (!options->splash_class.empty() || options->move_splash) &&
+        (options->all || options->splash_class.empty());
+    if (options->log_path.empty() || options->all == !options->command_line.empty() ||
+        splash_without_program) {
         std::fprintf(stderr,
                      "usage: box-agent --log FILE [--answers LIST] [--default ANSWER]\n"
                      "         [--hold-mutex NAME] [--check-mutex NAME]... [--timeout SECONDS]\n"
-                     "         [--icon-wait MS] (-- PROGRAM [ARGS...] | --all)\n");
+                     "         [--icon-wait MS] [--splash CLASS [--splash-bitmaps BG,IND]\n"
+                     "         [--move-splash]] (-- PROGRAM [ARGS...] | --all)\n");
         return false;
     }
     return true;
@@ -286,11 +349,43 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM param) {
     return TRUE;
 }
 
+// Runs this thread's window messages until the time is up: the agent's own window has to
+// answer while it waits.
+void WaitPumping(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+    }
+}
+
+std::string Position(const RECT& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top);
+}
+
+// Where the agent stands with the splash window, in the order the run goes through.
+enum class SplashPhase {
+    kOff,         // not asked for
+    kLooking,     // the window is not up yet
+    kSettling,    // up; waiting for its corner to show steadily
+    kSettled,     // recorded; waiting for the first box
+    kFirstBoxUp,  // the first box has been answered (or left) and has not gone yet
+    kSampling,    // between the first box and the next
+    kDone,
+};
+
 class Agent {
 public:
     explicit Agent(const Options& options) : options_(options) {}
 
     ~Agent() {
+        if (own_window_ != nullptr) DestroyWindow(own_window_);
         if (held_ != nullptr) CloseHandle(held_);
         if (process_ != nullptr) CloseHandle(process_);
     }
@@ -303,11 +398,14 @@ public:
         start_ = GetTickCount64();
         last_answer_ = start_;
         if (!options_.hold_mutex.empty() && !HoldMutex()) return kExitFailure;
+        if (!options_.splash_class.empty() && !LoadSplashPictures()) return kExitFailure;
         if (!options_.command_line.empty() && !Launch()) return kExitFailure;
 
         for (;;) {
-            Scan();
+            const bool box_up = Scan();
+            WatchSplash(box_up);
             if (process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) {
+                EndSplashWatch();
                 DWORD code = 0;
                 GetExitCodeProcess(process_, &code);
                 log_.Line({"exit", std::to_string(code), std::to_string(Elapsed())});
@@ -315,13 +413,14 @@ public:
                 return kExitOk;
             }
             if (Elapsed() >= options_.timeout_ms) {
+                EndSplashWatch();
                 log_.Line({"timeout", std::to_string(Elapsed())});
                 if (options_.all) return kExitOk;
                 std::printf("box-agent: time-out after %lu s\n", options_.timeout_ms / 1000);
                 if (process_ != nullptr) TerminateProcess(process_, 1);
                 return kExitTimeout;
             }
-            Sleep(kPollMs);
+            WaitPumping(splash_phase_ == SplashPhase::kSampling ? kSplashPollMs : kPollMs);
         }
     }
 
@@ -369,23 +468,37 @@ private:
         return options_.fallback;
     }
 
-    void Scan() {
+    std::vector<HWND> VisibleBoxes() const {
         Search search{options_.all ? 0 : pid_, {}};
         EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    // Handles the boxes that have come up; true while any box is visible.
+    bool Scan() {
+        const std::vector<HWND> found = VisibleBoxes();
         // Window handles are not reused while a window lives; forget those that are gone.
         for (auto it = seen_.begin(); it != seen_.end();) {
             it = IsWindow(*it) ? std::next(it) : seen_.erase(it);
         }
-        for (HWND dialog : search.found) {
+        for (HWND dialog : found) {
             if (seen_.count(dialog) != 0) continue;
             seen_.insert(dialog);
             Handle(dialog);
         }
+        return !found.empty();
     }
 
     void Handle(HWND dialog) {
         const ULONGLONG seen_at = Elapsed();
         const ULONGLONG since_answer = GetTickCount64() - last_answer_;
+        // The next box ends the sampling before it can cover the corner.
+        if (splash_phase_ == SplashPhase::kSampling) EndSampling();
+        const bool first = boxes_ == 0;
+        if (first && (splash_phase_ == SplashPhase::kLooking ||
+                      splash_phase_ == SplashPhase::kSettling)) {
+            RecordSplash();
+        }
         BoxView view;
         if (!e2e::InspectBox(dialog, options_.icon_wait_ms, &view)) {
             Error("a box closed before it could be read");
@@ -417,12 +530,243 @@ private:
                     view.icon.c_str(), view.owner.c_str(), given.c_str());
         std::fflush(stdout);
 
+        if (first && splash_phase_ == SplashPhase::kSettled) {
+            if (options_.move_splash) MoveSplashAway();
+            first_box_ = dialog;
+            splash_phase_ = SplashPhase::kFirstBoxUp;
+        }
         if (answer.release) ReleaseMutex();
         if (answer.leave || button == 0) return;
         HWND control = GetDlgItem(dialog, button);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      reinterpret_cast<LPARAM>(control));
         last_answer_ = GetTickCount64();
+    }
+
+    // --- The splash window
+
+    bool LoadSplashPictures() {
+        std::string why;
+        if (!e2e::LoadCornerPictures(options_.program, options_.background_id,
+                                     options_.indicator_id, &pictures_, &why)) {
+            Error(why);
+            return false;
+        }
+        splash_phase_ = SplashPhase::kLooking;
+        return true;
+    }
+
+    void WatchSplash(bool box_up) {
+        switch (splash_phase_) {
+            case SplashPhase::kLooking:
+                splash_ = e2e::FindProcessWindow(pid_, options_.splash_class);
+                if (splash_ == nullptr) return;
+                keyed_ = e2e::ColourKeyOf(splash_, &key_);
+                e2e::CaptureCorner(splash_, pictures_.width, pictures_.height, &settle_capture_);
+                settle_at_ = GetTickCount64();
+                splash_phase_ = SplashPhase::kSettling;
+                return;
+            case SplashPhase::kSettling:
+                Settle();
+                return;
+            case SplashPhase::kFirstBoxUp:
+                // Closing the box gives the activation back to its owner, so the agent's window
+                // must come after that.
+                if (IsWindow(first_box_)) return;
+                closed_at_ = GetTickCount64();
+                holding_ = options_.move_splash;
+                splash_phase_ = SplashPhase::kSampling;
+                return;
+            case SplashPhase::kSampling:
+                if (!IsWindow(splash_)) {
+                    EndSampling();
+                    return;
+                }
+                if (!box_up) SampleCorner();
+                if (own_window_ != nullptr) TrackPlace();
+                return;
+            default:
+                return;
+        }
+    }
+
+    // The corner counts as painted once two captures a little apart agree and show one of
+    // the two pictures.
+    void Settle() {
+        if (GetTickCount64() - settle_at_ < kSettleMs) return;
+        std::vector<uint32_t> shown;
+        if (!e2e::CaptureCorner(splash_, pictures_.width, pictures_.height, &shown)) return;
+        settle_corner_ = e2e::ClassifyCorner(pictures_, shown, keyed_, key_);
+        if (shown == settle_capture_ && settle_corner_ != Corner::kOther) {
+            RecordSplash();
+            return;
+        }
+        settle_capture_ = shown;
+        settle_at_ = GetTickCount64();
+    }
+
+    void RecordSplash() {
+        if (splash_ == nullptr) {
+            log_.Line({"splash", std::to_string(Elapsed()), "none"});
+            std::printf("splash: not found\n");
+            splash_phase_ = SplashPhase::kDone;
+            return;
+        }
+        RECT rect = {};
+        GetWindowRect(splash_, &rect);
+        const std::string size = std::to_string(rect.right - rect.left) + "x" +
+                                 std::to_string(rect.bottom - rect.top);
+        const POINT centre = e2e::CentredOrigin(rect.right - rect.left, rect.bottom - rect.top);
+        const bool centred = rect.left == centre.x && rect.top == centre.y;
+        log_.Line({"splash", std::to_string(Elapsed()), Position(rect),
+                   centred ? "centre" : "off-centre", size,
+                   e2e::IsTopMost(splash_) ? "topmost" : "normal", keyed_ ? "keyed" : "opaque",
+                   e2e::CornerName(settle_corner_)});
+        std::printf("splash: at %s, %s, corner %s\n", Position(rect).c_str(), size.c_str(),
+                    e2e::CornerName(settle_corner_));
+        std::fflush(stdout);
+        // The indicator changes only in the activity pump, which runs after the first box, so
+        // the samples continue from this state.
+        last_steady_ = settle_corner_;
+        splash_phase_ = SplashPhase::kSettled;
+    }
+
+    // Waits until the condition holds or the limit is reached; true when it held.
+    template <typename Condition>
+    bool WaitFor(Condition condition) {
+        const ULONGLONG end = GetTickCount64() + kSettleLimitMs;
+        for (;;) {
+            if (condition()) return true;
+            if (GetTickCount64() >= end) return false;
+            WaitPumping(kSplashPollMs);
+        }
+    }
+
+    // Out of the top-most band too, so that only putting it back there makes it top-most again.
+    // Asynchronously, so that the program's thread makes the move in the box's own loop; the
+    // agent sees it done before it answers.
+    void MoveSplashAway() {
+        SetWindowPos(splash_, HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+        RECT rect = {};
+        const bool moved = WaitFor([&] {
+            return GetWindowRect(splash_, &rect) && rect.left == 0 && rect.top == 0 &&
+                   !e2e::IsTopMost(splash_);
+        });
+        log_.Line({"moved", std::to_string(Elapsed()), Position(rect),
+                   e2e::IsTopMost(splash_) ? "topmost" : "normal",
+                   moved ? "at-target" : "not-at-target"});
+        std::printf("splash: moved to %s\n", Position(rect).c_str());
+        std::fflush(stdout);
+    }
+
+    // A top-most window of the agent's own, small and in the bottom-left corner, away from
+    // both the centre and the place the splash was moved to.
+    void ActivateOwnWindow() {
+        WNDCLASSEXW window_class = {};
+        window_class.cbSize = sizeof(window_class);
+        window_class.lpfnWndProc = DefWindowProcW;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH));
+        window_class.lpszClassName = kOwnWindowClass;
+        RegisterClassExW(&window_class);
+        const int width = 200;
+        const int height = 120;
+        own_window_ = CreateWindowExW(WS_EX_TOPMOST, kOwnWindowClass, L"box-agent",
+                                      WS_POPUP | WS_BORDER, 0,
+                                      GetSystemMetrics(SM_CYSCREEN) - height - 40, width, height,
+                                      nullptr, nullptr, window_class.hInstance, nullptr);
+        bool foreground = false;
+        if (own_window_ != nullptr) {
+            ShowWindow(own_window_, SW_SHOW);
+            SetForegroundWindow(own_window_);
+            SetActiveWindow(own_window_);
+            foreground = WaitFor([&] { return GetForegroundWindow() == own_window_; });
+        } else {
+            Error("cannot create a window (error " + std::to_string(GetLastError()) + ")");
+        }
+        log_.Line({"activated", std::to_string(GetTickCount64() - closed_at_),
+                   foreground ? "foreground" : "not-foreground"});
+        std::printf("own window: %s\n", foreground ? "foreground" : "not foreground");
+        std::fflush(stdout);
+    }
+
+    void SampleCorner() {
+        std::vector<uint32_t> shown;
+        if (!e2e::CaptureCorner(splash_, pictures_.width, pictures_.height, &shown)) return;
+        // A box that came up during the capture may cover the corner.
+        if (!VisibleBoxes().empty()) return;
+        const Corner corner = e2e::ClassifyCorner(pictures_, shown, keyed_, key_);
+        ++samples_[static_cast<int>(corner)];
+        if (corner == Corner::kOther) return;
+        if (last_steady_ != Corner::kOther && corner != last_steady_) ++changes_;
+        last_steady_ = corner;
+        if (holding_ && corner == Corner::kOn) {
+            // The indicator is drawn by the pump, so a pump has run while the splash was still
+            // the active window; only now does another window take the activation.
+            holding_ = false;
+            RECT rect = {};
+            GetWindowRect(splash_, &rect);
+            log_.Line({"held", std::to_string(GetTickCount64() - closed_at_), Position(rect)});
+            std::printf("splash: at %s when the indicator first showed\n",
+                        Position(rect).c_str());
+            ActivateOwnWindow();
+        }
+    }
+
+    void TrackPlace() {
+        if (recentred_) return;
+        RECT rect = {};
+        if (!GetWindowRect(splash_, &rect)) return;
+        const POINT centre = e2e::CentredOrigin(rect.right - rect.left, rect.bottom - rect.top);
+        const bool centred = rect.left == centre.x && rect.top == centre.y;
+        const bool topmost = e2e::IsTopMost(splash_);
+        const char* above = own_window_ == nullptr ? "-"
+                            : e2e::IsAbove(splash_, own_window_) ? "above" : "below";
+        place_ = {centred ? "centre" : Position(rect), topmost ? "topmost" : "normal", above};
+        recentred_ = centred && topmost && std::string(above) == "above";
+        if (recentred_) recentred_after_ = GetTickCount64() - closed_at_;
+    }
+
+    void EndSampling() {
+        const int off = samples_[static_cast<int>(Corner::kOff)];
+        const int on = samples_[static_cast<int>(Corner::kOn)];
+        const int other = samples_[static_cast<int>(Corner::kOther)];
+        log_.Line({"indicator", std::to_string(off + on + other), std::to_string(off),
+                   std::to_string(on), std::to_string(other), std::to_string(changes_)});
+        std::printf("indicator: %d samples, off %d, on %d, other %d; %d changes\n",
+                    off + on + other, off, on, other, changes_);
+        if (options_.move_splash) {
+            std::vector<std::string> line = {"recentred", recentred_
+                                                              ? std::to_string(recentred_after_)
+                                                              : std::string("never")};
+            line.insert(line.end(), place_.begin(), place_.end());
+            log_.Line(line);
+            if (recentred_) {
+                std::printf("splash: back at the centre, on top, %llu ms after the first box\n",
+                            recentred_after_);
+            } else {
+                std::printf("splash: not back at the centre, on top (%s, %s, %s)\n",
+                            place_[0].c_str(), place_[1].c_str(), place_[2].c_str());
+            }
+        }
+        std::fflush(stdout);
+        splash_phase_ = SplashPhase::kDone;
+    }
+
+    // The program ended (or time ran out) before the watch came to its end.
+    void EndSplashWatch() {
+        switch (splash_phase_) {
+            case SplashPhase::kLooking:
+            case SplashPhase::kSettling:
+                RecordSplash();
+                break;
+            case SplashPhase::kSampling:
+                EndSampling();
+                break;
+            default:
+                break;
+        }
     }
 
     const Options& options_;
@@ -435,6 +779,25 @@ private:
     size_t next_answer_ = 0;
     int boxes_ = 0;
     std::set<HWND> seen_;
+
+    SplashPhase splash_phase_ = SplashPhase::kOff;
+    e2e::CornerPictures pictures_;
+    HWND splash_ = nullptr;
+    bool keyed_ = false;
+    uint32_t key_ = 0;
+    std::vector<uint32_t> settle_capture_;
+    ULONGLONG settle_at_ = 0;
+    Corner settle_corner_ = Corner::kOther;
+    HWND first_box_ = nullptr;
+    ULONGLONG closed_at_ = 0;
+    bool holding_ = false;  // moved, and waiting for a pump before activating another window
+    HWND own_window_ = nullptr;
+    int samples_[3] = {0, 0, 0};  // by Corner
+    int changes_ = 0;
+    Corner last_steady_ = Corner::kOther;
+    bool recentred_ = false;
+    ULONGLONG recentred_after_ = 0;
+    std::vector<std::string> place_ = {"-", "-", "-"};
 };
 
 }  // namespace

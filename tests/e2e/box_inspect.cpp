@@ -117,24 +117,6 @@ private:
     uint32_t* bits_ = nullptr;
 };
 
-// Copies what the screen shows in a rectangle: the only way to see another process's icon,
-// whose handle means nothing in this process.
-bool CaptureScreen(const RECT& rect, std::vector<uint32_t>* pixels) {
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) return false;
-    Canvas canvas(width, height);
-    if (!canvas.ok()) return false;
-    HDC screen = GetDC(nullptr);
-    if (screen == nullptr) return false;
-    BOOL copied = BitBlt(canvas.dc(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    ReleaseDC(nullptr, screen);
-    if (!copied) return false;
-    GdiFlush();
-    pixels->assign(canvas.bits(), canvas.bits() + canvas.count());
-    return true;
-}
-
 bool RenderIcon(LPCWSTR resource, uint32_t background, int width, int height,
                 std::vector<uint32_t>* pixels) {
     HICON icon = LoadIconW(nullptr, resource);
@@ -145,15 +127,6 @@ bool RenderIcon(LPCWSTR resource, uint32_t background, int width, int height,
     if (!DrawIconEx(canvas.dc(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL)) return false;
     GdiFlush();
     pixels->assign(canvas.bits(), canvas.bits() + canvas.count());
-    return true;
-}
-
-bool NearlyEqual(uint32_t a, uint32_t b) {
-    for (int shift = 0; shift < 24; shift += 8) {
-        int ca = static_cast<int>((a >> shift) & 0xFF);
-        int cb = static_cast<int>((b >> shift) & 0xFF);
-        if (std::abs(ca - cb) > 16) return false;
-    }
     return true;
 }
 
@@ -194,6 +167,31 @@ std::string IdentifyIcon(HWND dialog, HWND icon_control, DWORD wait_ms) {
 }
 
 }  // namespace
+
+bool CaptureScreen(const RECT& rect, std::vector<uint32_t>* pixels) {
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return false;
+    Canvas canvas(width, height);
+    if (!canvas.ok()) return false;
+    HDC screen = GetDC(nullptr);
+    if (screen == nullptr) return false;
+    BOOL copied = BitBlt(canvas.dc(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    if (!copied) return false;
+    GdiFlush();
+    pixels->assign(canvas.bits(), canvas.bits() + canvas.count());
+    return true;
+}
+
+bool NearlyEqual(uint32_t a, uint32_t b) {
+    for (int shift = 0; shift < 24; shift += 8) {
+        int ca = static_cast<int>((a >> shift) & 0xFF);
+        int cb = static_cast<int>((b >> shift) & 0xFF);
+        if (std::abs(ca - cb) > 16) return false;
+    }
+    return true;
+}
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return std::string();

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ bool InspectBox(HWND dialog, DWORD icon_wait_ms, BoxView* view);
 const char* ButtonName(int id);
 // The command id for a button name, or 0 when the name is not known.
 int ButtonIdForName(const std::string& name);
+
+// Copies what the screen shows in a rectangle, as 0x00RRGGBB pixels, rows top down: the only
+// way to see what another process has drawn.
+bool CaptureScreen(const RECT& rect, std::vector<uint32_t>* pixels);
+// Each of red, green and blue within 16 of the other's: a display may blend a little
+// differently from GDI in memory.
+bool NearlyEqual(uint32_t a, uint32_t b);
 
 std::string Utf8(const std::wstring& text);
 std::wstring Wide(const std::string& text);
