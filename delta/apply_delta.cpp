@@ -19,7 +19,7 @@ enum class Mode { None, Insert, Replace };
 constexpr size_t kCopyChunk = 256 * 1024;
 
 // Literals are gathered here and written in large pieces instead of a write per run.
-constexpr size_t kLiteralStage = 256 * 1024;
+constexpr size_t kLiteralStage = 1024 * 1024;
 
 // Moves the source by a signed offset. 64-bit so that the negation of the most negative length
 // is defined and every position below 2 GiB is reachable where `long` has 32 bits.

@@ -58,6 +58,9 @@ struct DeltaToken {
 
 class DeltaReader {
   public:
+    // Bytes read from the delta at a time.
+    static constexpr size_t kBufferSize = 256 * 1024;
+
     explicit DeltaReader(FILE* delta) : file_(delta) {}
     DeltaReader(const DeltaReader&) = delete;
     DeltaReader& operator=(const DeltaReader&) = delete;
@@ -79,5 +82,5 @@ class DeltaReader {
     size_t end_ = 0;
     bool hitEnd_ = false;  // a byte was asked for past the end
     bool failed_ = false;
-    uint8_t buf_[64 * 1024];
+    uint8_t buf_[kBufferSize];
 };

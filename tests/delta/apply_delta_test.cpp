@@ -4,6 +4,7 @@
 #include <random>
 
 #include "delta/delta.h"
+#include "delta/delta_reader.h"
 #include "delta/progress.h"
 #include "delta_fixture.h"
 
@@ -259,7 +260,7 @@ TEST_F(ProgressTest, LiteralRunsPumpExactlyWhereByteByByteTickingWould) {
     // Runs longer than the pump interval and the reader's buffer; the random literals hold
     // escapes and commands of their own, and so copies that restart the count.
     Bytes delta = B({0xA7, DeltaInsert});
-    Bytes literals = Pattern(150000, 2);
+    Bytes literals = Pattern(DeltaReader::kBufferSize + 50000, 2);
     delta.insert(delta.end(), literals.begin(), literals.end());
     delta.insert(delta.end(), {0xA7, DeltaCopy, 0x03, 0xA7, DeltaReplace});
     delta.insert(delta.end(), literals.begin(), literals.begin() + 70000);
@@ -397,6 +398,29 @@ TEST(MalformedDelta, CutAtEveryOffsetNeverReadsOrWritesOutOfBounds) {
         EXPECT_EQ(r.ok, ref.ok) << "cut at " << cut;
         if (ref.ok) {
             EXPECT_EQ(r.output, ref.output) << "cut at " << cut;
+        }
+    }
+}
+
+// Escapes, escape pairs and commands cut by the edge of the reader's buffer, at every position.
+TEST(BufferEdges, CommandsAndEscapesAcrossTheEdgeDecodeAsAnywhereElse) {
+    const Bytes tails[] = {
+        B({0xA7, 0xA7, 'x'}),                          // escaped escape
+        B({0xA7, 0x10, 'y'}),                          // lone escape
+        B({0xA7, DeltaCopy, 0xFE, 0, 0, 0, 3, 'z'}),   // command with a long length
+        B({0xA7, DeltaReplace, 'r', 0xA7, 0xA7}),      // mode change
+    };
+    Bytes source = Pattern(64, 8);
+    for (const Bytes& tail : tails) {
+        for (size_t before = DeltaReader::kBufferSize - 9; before <= DeltaReader::kBufferSize + 1; before++) {
+            Bytes delta = B({0xA7, DeltaInsert});
+            delta.resize(before, 'a');
+            delta.insert(delta.end(), tail.begin(), tail.end());
+            ApplyResult r = ApplyBytes(source, delta);
+            ApplyResult ref = ApplyReference(source, delta);
+            ASSERT_TRUE(ref.ok);
+            EXPECT_TRUE(r.ok) << before;
+            EXPECT_EQ(r.output, ref.output) << before;
         }
     }
 }
