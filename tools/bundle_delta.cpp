@@ -10,6 +10,7 @@
 
 #include "delta/delta.h"
 #include "delta/delta_reader.h"
+#include "patch/file_stream.h"
 
 namespace {
 
@@ -40,36 +41,14 @@ bool IsHelp(const char* arg) {
     return strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0;
 }
 
-// Owns a stdio stream so it is closed on every path.
-class File {
-  public:
-    File() = default;
-    ~File() {
-        if (f_) {
-            fclose(f_);
-        }
+// Opens a stream, saying on stderr which file could not be opened and why.
+bool OpenOrSay(FileStream* stream, const char* path, const char* mode, const char* role) {
+    *stream = FileStream::Open(path, mode);
+    if (!stream->IsOpen()) {
+        fprintf(stderr, "bundle-delta: cannot open %s '%s': %s\n", role, path, strerror(errno));
     }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-
-    bool Open(const char* path, const char* mode, const char* role) {
-        f_ = fopen(path, mode);
-        if (!f_) {
-            fprintf(stderr, "bundle-delta: cannot open %s '%s': %s\n", role, path, strerror(errno));
-        }
-        return f_ != nullptr;
-    }
-    // Closes now; false when buffered output could not be written.
-    bool Close() {
-        FILE* f = f_;
-        f_ = nullptr;
-        return fclose(f) == 0;
-    }
-    FILE* get() const { return f_; }
-
-  private:
-    FILE* f_ = nullptr;
-};
+    return stream->IsOpen();
+}
 
 // A failed NEW is removed, but never a device or pipe that was named as NEW (/dev/full is one).
 void RemoveIfRegularFile(const char* path) {
@@ -80,9 +59,9 @@ void RemoveIfRegularFile(const char* path) {
 }
 
 int Apply(const char* oldPath, const char* deltaPath, const char* newPath) {
-    File source, delta, output;
-    if (!source.Open(oldPath, "rb", "OLD") || !delta.Open(deltaPath, "rb", "DELTA") ||
-        !output.Open(newPath, "wb", "NEW")) {
+    FileStream source, delta, output;
+    if (!OpenOrSay(&source, oldPath, "rb", "OLD") || !OpenOrSay(&delta, deltaPath, "rb", "DELTA") ||
+        !OpenOrSay(&output, newPath, "wb", "NEW")) {
         return kExitUsage;
     }
     bool ok = ApplyDelta(source.get(), delta.get(), output.get());
@@ -146,8 +125,8 @@ struct LiteralRun {
 };
 
 int Dump(const char* deltaPath) {
-    File delta;
-    if (!delta.Open(deltaPath, "rb", "DELTA")) {
+    FileStream delta;
+    if (!OpenOrSay(&delta, deltaPath, "rb", "DELTA")) {
         return kExitUsage;
     }
     DeltaReader reader(delta.get());
