@@ -113,7 +113,7 @@ TEST(DeltaLiterals, EscapeBytesAreEncodedSoTheyDecodeUnchanged) {
         // Decoded in insert mode, then in replace mode followed by a one-byte
         // copy: the copy shows that each literal skipped exactly one source
         // byte, pairs included.
-        for (uint8_t mode : {demo_payload::kDeltaInsert, demo_payload::kDeltaReplace}) {
+        for (uint8_t mode : {DeltaInsert, DeltaReplace}) {
             Bytes delta;
             delta.push_back(0xA7);
             delta.push_back(mode);
@@ -125,7 +125,7 @@ TEST(DeltaLiterals, EscapeBytesAreEncodedSoTheyDecodeUnchanged) {
             std::string error;
             ASSERT_TRUE(WalkDelta(delta, &source, &output, &stats, &error)) << c.label << ": " << error;
             Bytes expected = c.literals;
-            expected.push_back(static_cast<uint8_t>(mode == demo_payload::kDeltaReplace ? c.literals.size() : 0));
+            expected.push_back(static_cast<uint8_t>(mode == DeltaReplace ? c.literals.size() : 0));
             EXPECT_EQ(output.bytes, expected) << c.label << " in mode " << int(mode);
         }
     }

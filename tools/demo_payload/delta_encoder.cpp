@@ -4,7 +4,7 @@ namespace demo_payload {
 namespace {
 
 bool IsCommandOrEscape(uint8_t b) {
-    return b >= kDeltaSeekBack && b <= kDeltaEscape;
+    return b >= DeltaSeekBack && b <= DeltaEscape;
 }
 
 void AppendBe32(uint32_t v, std::vector<uint8_t>* out) {
@@ -15,11 +15,11 @@ void AppendBe32(uint32_t v, std::vector<uint8_t>* out) {
 
 uint8_t CommandCode(DeltaOpKind kind) {
     switch (kind) {
-        case DeltaOpKind::kSeekBack: return kDeltaSeekBack;
-        case DeltaOpKind::kCopy: return kDeltaCopy;
-        case DeltaOpKind::kSeekForward: return kDeltaSeekForward;
-        case DeltaOpKind::kInsert: return kDeltaInsert;
-        case DeltaOpKind::kReplace: return kDeltaReplace;
+        case DeltaOpKind::kSeekBack: return DeltaSeekBack;
+        case DeltaOpKind::kCopy: return DeltaCopy;
+        case DeltaOpKind::kSeekForward: return DeltaSeekForward;
+        case DeltaOpKind::kInsert: return DeltaInsert;
+        case DeltaOpKind::kReplace: return DeltaReplace;
     }
     return 0;
 }
@@ -149,18 +149,18 @@ void AppendDeltaLiterals(const uint8_t* data, size_t size, std::vector<uint8_t>*
     size_t i = 0;
     while (i < size) {
         const uint8_t b = data[i];
-        if (b != kDeltaEscape) {
+        if (b != DeltaEscape) {
             out->push_back(b);
             ++i;
         } else if (i + 1 < size && !IsCommandOrEscape(data[i + 1])) {
             // A lone escape stands for itself and the byte after it.
-            out->push_back(kDeltaEscape);
+            out->push_back(DeltaEscape);
             out->push_back(data[i + 1]);
             i += 2;
         } else {
             // Last literal, or followed by a byte that would form a command.
-            out->push_back(kDeltaEscape);
-            out->push_back(kDeltaEscape);
+            out->push_back(DeltaEscape);
+            out->push_back(DeltaEscape);
             ++i;
         }
     }
@@ -173,7 +173,7 @@ bool EncodeDelta(const OldBundle& old_bundle, const NewBundle& new_bundle,
     out->clear();
     std::vector<uint8_t> literals;
     for (const DeltaOp& op : ops) {
-        out->push_back(kDeltaEscape);
+        out->push_back(DeltaEscape);
         out->push_back(CommandCode(op.kind));
         if (op.kind == DeltaOpKind::kInsert || op.kind == DeltaOpKind::kReplace) {
             // One op's literals are encoded together so that an escape pair

@@ -12,15 +12,9 @@
 #include <vector>
 
 #include "bundle_model.h"
+#include "delta/delta.h"
 
 namespace demo_payload {
-
-constexpr uint8_t kDeltaEscape = 0xA7;
-constexpr uint8_t kDeltaSeekBack = 0xA2;
-constexpr uint8_t kDeltaCopy = 0xA3;
-constexpr uint8_t kDeltaSeekForward = 0xA4;
-constexpr uint8_t kDeltaInsert = 0xA5;
-constexpr uint8_t kDeltaReplace = 0xA6;
 
 // Lengths are decoded as signed 32-bit values.
 constexpr uint64_t kMaxDeltaLength = 0x7FFFFFFF;
